@@ -1,0 +1,112 @@
+// What every flow test stands on: the staged installation and the invariants of a run.
+#include "flow_fixture.h"
+
+#include <algorithm>
+
+#include "startup.h"
+
+const char InstallDir[] = "C:\\Program Files\\Quarn";
+const char ProductKey[] = "Software\\QuarnUS";
+const char InstallDirValue[] = "InstallDir";
+const char UninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QuarnUS";
+const char *const ProgramFileNames[10] = {
+    "Tovik8.dll", "Quarn8.dll", "Spare.dat", "Core.dat", "Skin10.dll",
+    "Skin20.dll", "Skin30.dll", "DelQuarn.dat", "notes.txt", "Quarn.exe",
+};
+const char ShortcutName[] = "Quarn (english).lnk";
+const char ConfirmedCommandLine[] = "\"C:\\Program Files\\Quarn\\QuarnUninstall.exe\" -removequarn";
+
+const char Caption[] = "Quarn uninstall";
+const char QuestionText[] = "Are you sure you want to delete Quarn and all its components?";
+const char RefusalText[] = "This program cannot be run from command line and will be terminated.";
+const char CompletionText[] = "Quarn has been successfully uninstalled.";
+
+static const char StrangerFile[] = "C:\\Program Files\\Quarn\\Settings.ini";
+static const char OtherShortcut[] = "Quarn (deutsch).lnk";
+
+std::vector<std::string> ProgramPaths(const std::string &dir)
+{
+    std::vector<std::string> paths;
+    for (const char *name : ProgramFileNames) {
+        paths.push_back(dir + "\\" + name);
+    }
+    return paths;
+}
+
+std::string ShortcutPath(int csidl)
+{
+    return standin::FolderPath(csidl) + "\\" + ShortcutName;
+}
+
+static std::vector<std::string> StagedPaths()
+{
+    std::vector<std::string> paths = ProgramPaths(InstallDir);
+    paths.push_back(InstallDir);
+    paths.push_back(StrangerFile);
+    paths.push_back(ShortcutPath(CSIDL_DESKTOPDIRECTORY));
+    paths.push_back(ShortcutPath(CSIDL_PROGRAMS));
+    paths.push_back(standin::FolderPath(CSIDL_DESKTOPDIRECTORY) + "\\" + OtherShortcut);
+    paths.push_back(standin::FolderPath(CSIDL_PROGRAMS) + "\\Quarn\\" + ShortcutName);
+    return paths;
+}
+
+void FlowTest::SetUp()
+{
+    standin::Reset();
+    allowedDeletions = ProgramPaths(InstallDir);
+    allowedDeletions.push_back(ShortcutPath(CSIDL_DESKTOPDIRECTORY));
+    allowedDeletions.push_back(ShortcutPath(CSIDL_PROGRAMS));
+}
+
+void FlowTest::StageInstallation(bool withProductKey)
+{
+    stagedProductKey = withProductKey;
+    if (withProductKey) {
+        standin::SetString(HKEY_CURRENT_USER, ProductKey, InstallDirValue, InstallDir);
+    }
+    standin::SetString(HKEY_LOCAL_MACHINE, UninstallKey, "DisplayName", "Quarn");
+    standin::AddDirectory(InstallDir);
+    standin::AddDirectory(standin::FolderPath(CSIDL_PROGRAMS) + "\\Quarn");
+    for (const std::string &path : StagedPaths()) {
+        if (!standin::Exists(path)) {
+            standin::AddFile(path);
+        }
+    }
+}
+
+int FlowTest::Run(const std::string &commandLine, const std::vector<int> &answers)
+{
+    standin::SetCommandLine(commandLine);
+    standin::AnswerBoxes(answers);
+    return RunProgram();
+}
+
+bool FlowTest::InstallationIntact()
+{
+    bool intact = standin::KeyExists(HKEY_CURRENT_USER, ProductKey) == stagedProductKey &&
+                  standin::KeyExists(HKEY_LOCAL_MACHINE, UninstallKey);
+    for (const std::string &path : StagedPaths()) {
+        intact = intact && standin::Exists(path);
+    }
+    return intact;
+}
+
+void FlowTest::ExpectInvariants(const std::string &run)
+{
+    EXPECT_EQ(standin::OpenKeyCount(), 0) << "registry handles left open " << run;
+    EXPECT_EQ(standin::OutstandingLists(), 0) << "item lists not freed " << run;
+    EXPECT_EQ(standin::OutstandingStrings(), 0) << "shell strings not freed " << run;
+    EXPECT_EQ(standin::FolderReferences(), 0) << "folder object not released " << run;
+    EXPECT_EQ(standin::ComInitializations(), 0) << "COM not balanced " << run;
+    EXPECT_EQ(standin::Faults(), std::vector<std::string>()) << "misuse seen by the stand-in " << run;
+    EXPECT_LE(standin::Boxes().size(), 2U) << "more than two boxes in one run " << run;
+    for (const std::string &path : standin::DeleteAttempts()) {
+        EXPECT_NE(std::find(allowedDeletions.begin(), allowedDeletions.end(), path), allowedDeletions.end())
+            << "DeleteFileA on a path the uninstaller has no business with: " << path << " " << run;
+    }
+}
+
+void FlowTest::TearDown()
+{
+    ExpectInvariants();
+}
