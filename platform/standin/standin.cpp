@@ -344,6 +344,21 @@ bool KeyExists(HKEY root, const std::string &path)
     return FindKey(root, path, false) != nullptr;
 }
 
+void RemoveKey(HKEY root, const std::string &path)
+{
+    std::vector<std::string> parts = Split(path);
+    const std::string leaf = Folded(parts.back());
+    parts.pop_back();
+    std::string parentPath;
+    for (const std::string &part : parts) {
+        parentPath += part + "\\";
+    }
+    Key *parent = FindKey(root, parentPath, false);
+    if (parent != nullptr) {
+        parent->subkeys.erase(leaf);
+    }
+}
+
 void DenyOpen(HKEY root, const std::string &path)
 {
     FindKey(root, path, true)->denyOpen = true;
@@ -364,6 +379,11 @@ void AddDirectory(const std::string &path)
 {
     const std::string full = FullPath(path);
     machine->files[Folded(full)] = {full, true, Deletable};
+}
+
+void RemoveFile(const std::string &path)
+{
+    machine->files.erase(Folded(FullPath(path)));
 }
 
 bool Exists(const std::string &path)

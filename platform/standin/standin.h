@@ -33,12 +33,14 @@ void CreateKey(HKEY root, const std::string &path);
 void SetValue(HKEY root, const std::string &path, const std::string &name, DWORD type, const std::string &data);
 void SetString(HKEY root, const std::string &path, const std::string &name, const std::string &text);
 bool KeyExists(HKEY root, const std::string &path);
+void RemoveKey(HKEY root, const std::string &path);  // with everything below it
 void DenyOpen(HKEY root, const std::string &path);
 int OpenKeyCount();
 
 // Files. Paths ignore case and resolve against the current directory, as Windows resolves them.
 void AddFile(const std::string &path, FileState state = Deletable);
 void AddDirectory(const std::string &path);
+void RemoveFile(const std::string &path);
 bool Exists(const std::string &path);
 std::vector<std::string> Paths();
 // Every path passed to DeleteFileA, in order, whether or not the file went.
