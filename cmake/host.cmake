@@ -13,7 +13,8 @@ add_executable(host_tests
     tests/host/flow_fixture.cpp
     tests/host/command_line_test.cpp
     tests/host/dialogue_test.cpp
-    tests/host/installed_items_test.cpp)
+    tests/host/installed_items_test.cpp
+    tests/host/shortcuts_test.cpp)
 target_link_libraries(host_tests PRIVATE quarn_flow GTest::gtest_main)
 
 include(GoogleTest)
