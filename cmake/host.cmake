@@ -19,3 +19,6 @@ target_link_libraries(host_tests PRIVATE quarn_flow GTest::gtest_main)
 
 include(GoogleTest)
 gtest_discover_tests(host_tests PROPERTIES LABELS host)
+
+add_test(NAME lint COMMAND ${CMAKE_SOURCE_DIR}/scripts/lint ${CMAKE_BINARY_DIR})
+set_tests_properties(lint PROPERTIES LABELS lint)

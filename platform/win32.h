@@ -52,8 +52,8 @@ typedef HINSTANCE HMODULE;
 #define MAX_PATH 260
 
 // Predefined keys are sign-extended 32-bit values, as Windows defines them.
-#define HKEY_CURRENT_USER ((HKEY)(ULONG_PTR)((LONG)0x80000001))
-#define HKEY_LOCAL_MACHINE ((HKEY)(ULONG_PTR)((LONG)0x80000002))
+#define HKEY_CURRENT_USER (reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(static_cast<LONG>(0x80000001))))
+#define HKEY_LOCAL_MACHINE (reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(static_cast<LONG>(0x80000002))))
 #define KEY_ALL_ACCESS 0xF003FL
 #define REG_NONE 0
 #define REG_SZ 1

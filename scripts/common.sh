@@ -20,7 +20,7 @@ ensure_packages() {
     DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}" >/dev/null
 }
 
-build_packages=(cmake make g++ libgtest-dev g++-mingw-w64-i686 g++-mingw-w64-x86-64
+build_packages=(cmake make g++ libgtest-dev clang-tidy cppcheck g++-mingw-w64-i686 g++-mingw-w64-x86-64
     binutils-mingw-w64-i686 binutils-mingw-w64-x86-64)
 
 # Configures and builds one preset quietly; shows the log when it fails.

@@ -32,10 +32,11 @@ struct Key {
     bool denyOpen = false;
 };
 
+// The members are read through the map's iterators, which cppcheck does not follow.
 struct FileEntry {
-    std::string path;
-    bool directory;
-    standin::FileState state;
+    std::string path;  // cppcheck-suppress unusedStructMember
+    bool directory;  // cppcheck-suppress unusedStructMember
+    standin::FileState state;  // cppcheck-suppress unusedStructMember
 };
 
 struct Machine {
@@ -45,10 +46,13 @@ struct Machine {
     ULONG_PTR nextKey = 0x1000;
 
     std::map<std::string, FileEntry> files;  // by folded full path
-    std::string currentDirectory;
+    std::string currentDirectory = "C:\\Users\\quarn";
     std::vector<std::string> deleteAttempts;
 
-    std::map<int, std::string> folders;
+    std::map<int, std::string> folders = {
+        {CSIDL_DESKTOPDIRECTORY, "C:\\Users\\quarn\\Desktop"},
+        {CSIDL_PROGRAMS, "C:\\Users\\quarn\\Start Menu\\Programs"},
+    };
     UINT nameForm = STRRET_CSTR;
     std::map<void *, int> lists;  // live item lists -> folder identifier
     std::set<void *> strings;
@@ -69,20 +73,20 @@ struct Machine {
     std::vector<std::string> faults;
 };
 
-Machine *machine = new Machine;
+Machine machine;
 
 // Journals a call and tells whether the test asked for this one to fail.
 bool Record(const char *name, const std::string &arguments)
 {
-    const int occurrence = ++machine->callCounts[name];
-    machine->journal.push_back({name, std::string(name) + "(" + arguments + ")"});
-    const auto failing = machine->failures.find(name);
-    return failing != machine->failures.end() && failing->second.count(occurrence) != 0;
+    const int occurrence = ++machine.callCounts[name];
+    machine.journal.push_back({name, std::string(name) + "(" + arguments + ")"});
+    const auto failing = machine.failures.find(name);
+    return failing != machine.failures.end() && failing->second.count(occurrence) != 0;
 }
 
 void Fault(const std::string &what)
 {
-    machine->faults.push_back(what);
+    machine.faults.push_back(what);
 }
 
 std::string Quoted(const char *text)
@@ -108,13 +112,14 @@ std::string RootName(HKEY root)
     return "key" + Hex(reinterpret_cast<ULONG_PTR>(root));
 }
 
+// cppcheck-suppress constParameter ; HKEY is the platform's own pointer type
 Key *RootKey(HKEY root)
 {
     if (root == HKEY_CURRENT_USER) {
-        return &machine->currentUser;
+        return &machine.currentUser;
     }
     if (root == HKEY_LOCAL_MACHINE) {
-        return &machine->localMachine;
+        return &machine.localMachine;
     }
     return nullptr;
 }
@@ -166,8 +171,8 @@ bool ResolveKey(HKEY handle, const char *subKey, HKEY *root, std::string *path)
     if (RootKey(handle) != nullptr) {
         *root = handle;
     } else {
-        const auto open = machine->openKeys.find(handle);
-        if (open == machine->openKeys.end()) {
+        const auto open = machine.openKeys.find(handle);
+        if (open == machine.openKeys.end()) {
             return false;
         }
         *root = open->second.first;
@@ -184,7 +189,7 @@ bool ResolveKey(HKEY handle, const char *subKey, HKEY *root, std::string *path)
 // doubled separators folded and "." and ".." applied.
 std::string FullPath(const std::string &path)
 {
-    const std::string &cwd = machine->currentDirectory;
+    const std::string &cwd = machine.currentDirectory;
     std::string prefix;
     std::string rest;
     if (path.size() >= 2 && path[0] == '\\' && path[1] == '\\') {
@@ -239,14 +244,14 @@ const UINT ListPathOffset = 6;
 
 LPITEMIDLIST NewList(int csidl)
 {
-    const std::string &path = machine->folders[csidl];
+    const std::string &path = machine.folders[csidl];
     const std::size_t size = ListPathOffset + path.size() + 1 + 2;
     BYTE *block = static_cast<BYTE *>(std::calloc(size, 1));
     const USHORT cb = static_cast<USHORT>(size - 2);
     std::memcpy(block, &cb, sizeof cb);
-    std::memcpy(block + 2, "QSTI", 4);
+    std::memcpy(block + 2, "QSTI", 4);  // NOLINT(bugprone-not-null-terminated-result): a marker, not text
     std::memcpy(block + ListPathOffset, path.c_str(), path.size() + 1);
-    machine->lists[block] = csidl;
+    machine.lists[block] = csidl;
     return reinterpret_cast<LPITEMIDLIST>(block);
 }
 
@@ -256,7 +261,7 @@ LPWSTR NewWideString(const std::string &text)
     for (std::size_t i = 0; i < text.size(); ++i) {
         wide[i] = static_cast<WCHAR>(static_cast<unsigned char>(text[i]));
     }
-    machine->strings.insert(wide);
+    machine.strings.insert(wide);
     return wide;
 }
 
@@ -264,21 +269,21 @@ HRESULT DesktopFolder::GetDisplayNameOf(LPCITEMIDLIST pidl, DWORD uFlags, STRRET
 {
     void *block = const_cast<ITEMIDLIST *>(pidl);
     const bool fail = Record("IShellFolder::GetDisplayNameOf", Hex(reinterpret_cast<ULONG_PTR>(block)) + ", " +
-                                                                   Hex(uFlags) + ", " + Hex(machine->nameForm));
-    const auto list = machine->lists.find(block);
-    if (list == machine->lists.end()) {
+                                                                   Hex(uFlags) + ", " + Hex(machine.nameForm));
+    const auto list = machine.lists.find(block);
+    if (list == machine.lists.end()) {
         Fault("GetDisplayNameOf on an item list that is not live");
         return E_FAIL;
     }
-    if (machine->folderReferences <= 0) {
+    if (machine.folderReferences <= 0) {
         Fault("GetDisplayNameOf on a released folder object");
     }
     if (fail) {
         return E_FAIL;
     }
-    const std::string &path = machine->folders[list->second];
-    pName->uType = machine->nameForm;
-    switch (machine->nameForm) {
+    const std::string &path = machine.folders[list->second];
+    pName->uType = machine.nameForm;
+    switch (machine.nameForm) {
     case STRRET_WSTR:
         pName->pOleStr = NewWideString(path);
         break;
@@ -297,11 +302,11 @@ HRESULT DesktopFolder::GetDisplayNameOf(LPCITEMIDLIST pidl, DWORD uFlags, STRRET
 ULONG DesktopFolder::Release()
 {
     Record("IShellFolder::Release", "");
-    if (machine->folderReferences <= 0) {
+    if (machine.folderReferences <= 0) {
         Fault("IShellFolder::Release beyond the references taken");
         return 0;
     }
-    return static_cast<ULONG>(--machine->folderReferences);
+    return static_cast<ULONG>(--machine.folderReferences);
 }
 
 }  // namespace
@@ -311,17 +316,13 @@ namespace standin {
 void Reset()
 {
     // Blocks a faulty run left behind go with the old machine.
-    for (const auto &list : machine->lists) {
+    for (const auto &list : machine.lists) {
         std::free(list.first);
     }
-    for (void *text : machine->strings) {
+    for (void *text : machine.strings) {
         std::free(text);
     }
-    delete machine;
-    machine = new Machine;
-    machine->currentDirectory = "C:\\Users\\quarn";
-    machine->folders[CSIDL_DESKTOPDIRECTORY] = "C:\\Users\\quarn\\Desktop";
-    machine->folders[CSIDL_PROGRAMS] = "C:\\Users\\quarn\\Start Menu\\Programs";
+    machine = Machine();
 }
 
 void CreateKey(HKEY root, const std::string &path)
@@ -366,35 +367,35 @@ void DenyOpen(HKEY root, const std::string &path)
 
 int OpenKeyCount()
 {
-    return static_cast<int>(machine->openKeys.size());
+    return static_cast<int>(machine.openKeys.size());
 }
 
 void AddFile(const std::string &path, FileState state)
 {
     const std::string full = FullPath(path);
-    machine->files[Folded(full)] = {full, false, state};
+    machine.files[Folded(full)] = {full, false, state};
 }
 
 void AddDirectory(const std::string &path)
 {
     const std::string full = FullPath(path);
-    machine->files[Folded(full)] = {full, true, Deletable};
+    machine.files[Folded(full)] = {full, true, Deletable};
 }
 
 void RemoveFile(const std::string &path)
 {
-    machine->files.erase(Folded(FullPath(path)));
+    machine.files.erase(Folded(FullPath(path)));
 }
 
 bool Exists(const std::string &path)
 {
-    return machine->files.count(Folded(FullPath(path))) != 0;
+    return machine.files.count(Folded(FullPath(path))) != 0;
 }
 
 std::vector<std::string> Paths()
 {
     std::vector<std::string> paths;
-    for (const auto &file : machine->files) {
+    for (const auto &file : machine.files) {
         paths.push_back(file.second.path);
     }
     return paths;
@@ -402,88 +403,88 @@ std::vector<std::string> Paths()
 
 const std::vector<std::string> &DeleteAttempts()
 {
-    return machine->deleteAttempts;
+    return machine.deleteAttempts;
 }
 
 void SetCurrentDirectory(const std::string &path)
 {
-    machine->currentDirectory = path;
+    machine.currentDirectory = path;
 }
 
 void SetFolderPath(int csidl, const std::string &path)
 {
-    machine->folders[csidl] = path;
+    machine.folders[csidl] = path;
 }
 
 std::string FolderPath(int csidl)
 {
-    return machine->folders[csidl];
+    return machine.folders[csidl];
 }
 
 void SetNameForm(UINT form)
 {
-    machine->nameForm = form;
+    machine.nameForm = form;
 }
 
 int OutstandingLists()
 {
-    return static_cast<int>(machine->lists.size());
+    return static_cast<int>(machine.lists.size());
 }
 
 int OutstandingStrings()
 {
-    return static_cast<int>(machine->strings.size());
+    return static_cast<int>(machine.strings.size());
 }
 
 int FolderReferences()
 {
-    return machine->folderReferences;
+    return machine.folderReferences;
 }
 
 void AnswerBoxes(const std::vector<int> &answers)
 {
-    machine->answers = answers;
+    machine.answers = answers;
 }
 
 const std::vector<Box> &Boxes()
 {
-    return machine->boxes;
+    return machine.boxes;
 }
 
 void SetCoInitializeResult(HRESULT result)
 {
-    machine->coInitializeResult = result;
+    machine.coInitializeResult = result;
 }
 
 int ComInitializations()
 {
-    return machine->comInitializations;
+    return machine.comInitializations;
 }
 
 void SetCodePage(UINT codePage)
 {
-    machine->codePage = codePage;
+    machine.codePage = codePage;
 }
 
 void SetCommandLine(const std::string &commandLine)
 {
-    machine->commandLine = commandLine;
+    machine.commandLine = commandLine;
 }
 
 void FailCall(const std::string &operation, int occurrence)
 {
-    machine->failures[operation].insert(occurrence);
+    machine.failures[operation].insert(occurrence);
 }
 
 const std::vector<Call> &Journal()
 {
-    return machine->journal;
+    return machine.journal;
 }
 
 std::vector<std::string> Trace(const std::vector<std::string> &operations)
 {
     std::vector<std::string> lines;
-    for (const Call &call : machine->journal) {
+    for (const Call &call : machine.journal) {
         for (const std::string &operation : operations) {
             if (call.name == operation) {
                 lines.push_back(call.line);
@@ -495,7 +496,7 @@ std::vector<std::string> Trace(const std::vector<std::string> &operations)
 
 const std::vector<std::string> &Faults()
 {
-    return machine->faults;
+    return machine.faults;
 }
 
 }  // namespace standin
@@ -505,7 +506,7 @@ extern "C" {
 LPSTR WINAPI GetCommandLineA(void)
 {
     Record("GetCommandLineA", "");
-    return &machine->commandLine[0];
+    return &machine.commandLine[0];
 }
 
 HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName)
@@ -516,7 +517,7 @@ HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName)
 
 BOOL WINAPI IsDBCSLeadByte(BYTE TestChar)
 {
-    return IsLeadByte(machine->codePage, TestChar) ? TRUE : FALSE;
+    return IsLeadByte(machine.codePage, TestChar) ? TRUE : FALSE;
 }
 
 int WINAPI lstrcmpiA(LPCSTR lpString1, LPCSTR lpString2)
@@ -530,13 +531,13 @@ int WINAPI lstrcmpiA(LPCSTR lpString1, LPCSTR lpString2)
 LPSTR WINAPI lstrcpyA(LPSTR lpString1, LPCSTR lpString2)
 {
     Record("lstrcpyA", Quoted(lpString2));
-    return std::strcpy(lpString1, lpString2);
+    return std::strcpy(lpString1, lpString2);  // NOLINT(clang-analyzer-security.insecureAPI.strcpy): its contract
 }
 
 LPSTR WINAPI lstrcatA(LPSTR lpString1, LPCSTR lpString2)
 {
     Record("lstrcatA", Quoted(lpString1) + ", " + Quoted(lpString2));
-    return std::strcat(lpString1, lpString2);
+    return std::strcat(lpString1, lpString2);  // NOLINT(clang-analyzer-security.insecureAPI.strcpy): its contract
 }
 
 int WINAPI lstrlenA(LPCSTR lpString)
@@ -547,16 +548,16 @@ int WINAPI lstrlenA(LPCSTR lpString)
 BOOL WINAPI DeleteFileA(LPCSTR lpFileName)
 {
     const bool fail = Record("DeleteFileA", Quoted(lpFileName));
-    machine->deleteAttempts.push_back(lpFileName);
+    machine.deleteAttempts.push_back(lpFileName);
     if (std::strlen(lpFileName) >= MAX_PATH) {
         Fault(std::string("DeleteFileA on a path longer than MAX_PATH: ") + lpFileName);
         return FALSE;
     }
-    const auto file = machine->files.find(Folded(FullPath(lpFileName)));
-    if (fail || file == machine->files.end() || file->second.directory || file->second.state != standin::Deletable) {
+    const auto file = machine.files.find(Folded(FullPath(lpFileName)));
+    if (fail || file == machine.files.end() || file->second.directory || file->second.state != standin::Deletable) {
         return FALSE;
     }
-    machine->files.erase(file);
+    machine.files.erase(file);
     return TRUE;
 }
 
@@ -575,7 +576,7 @@ int WINAPI WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpWideCharS
     }
     std::string converted;
     for (const WCHAR *c = lpWideCharStr; *c != 0; ++c) {
-        const bool direct = *c < 0x80 || (machine->codePage == 1252 && *c < 0x100);
+        const bool direct = *c < 0x80 || (machine.codePage == 1252 && *c < 0x100);
         converted += direct ? static_cast<char>(*c) : '?';
     }
     const int needed = static_cast<int>(converted.size()) + 1;
@@ -584,6 +585,7 @@ int WINAPI WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpWideCharS
     }
     // Like Windows, a buffer too small is filled as far as it goes, without a terminator.
     const int written = std::min(needed, cbMultiByte);
+    // NOLINTNEXTLINE(bugprone-not-null-terminated-result): the cut is what is being modelled
     std::memcpy(lpMultiByteStr, converted.c_str(), static_cast<std::size_t>(written));
     return needed <= cbMultiByte ? needed : 0;
 }
@@ -591,15 +593,15 @@ int WINAPI WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpWideCharS
 int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType)
 {
     const bool fail = Record("MessageBoxA", Quoted(lpText) + ", " + Quoted(lpCaption) + ", " + Hex(uType));
-    machine->boxes.push_back({hWnd, lpText == nullptr ? "" : lpText, lpCaption == nullptr ? "" : lpCaption, uType});
+    machine.boxes.push_back({hWnd, lpText == nullptr ? "" : lpText, lpCaption == nullptr ? "" : lpCaption, uType});
     if (fail) {
         return 0;
     }
-    if (machine->answers.empty()) {
+    if (machine.answers.empty()) {
         return IDOK;
     }
-    const int answer = machine->answers.front();
-    machine->answers.erase(machine->answers.begin());
+    const int answer = machine.answers.front();
+    machine.answers.erase(machine.answers.begin());
     return answer;
 }
 
@@ -623,9 +625,9 @@ LONG WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM sa
     if (key->denyOpen) {
         return ERROR_ACCESS_DENIED;
     }
-    const HKEY handle = reinterpret_cast<HKEY>(machine->nextKey);
-    machine->nextKey += 8;
-    machine->openKeys[handle] = {root, path};
+    HKEY handle = reinterpret_cast<HKEY>(machine.nextKey);
+    machine.nextKey += 8;
+    machine.openKeys[handle] = {root, path};
     *phkResult = handle;
     return ERROR_SUCCESS;
 }
@@ -638,7 +640,7 @@ LONG WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, 
                                                      (lpcbData == nullptr ? "NULL" : std::to_string(*lpcbData)));
     HKEY root;
     std::string path;
-    if (machine->openKeys.count(hKey) == 0 || !ResolveKey(hKey, nullptr, &root, &path)) {
+    if (machine.openKeys.count(hKey) == 0 || !ResolveKey(hKey, nullptr, &root, &path)) {
         Fault("RegQueryValueExA on a handle that is not open");
         return ERROR_INVALID_HANDLE;
     }
@@ -667,7 +669,8 @@ LONG WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, 
             }
             return ERROR_MORE_DATA;
         }
-        std::memcpy(lpData, data.data(), size);
+        // The stored bytes as they are: a value stored without its terminator comes back without one.
+        std::memcpy(lpData, data.data(), size);  // NOLINT(bugprone-not-null-terminated-result)
     }
     if (lpcbData != nullptr) {
         *lpcbData = size;
@@ -678,7 +681,7 @@ LONG WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, 
 LONG WINAPI RegCloseKey(HKEY hKey)
 {
     Record("RegCloseKey", RootName(hKey));
-    if (machine->openKeys.erase(hKey) == 0) {
+    if (machine.openKeys.erase(hKey) == 0) {
         Fault("RegCloseKey on a handle that is not open");
         return ERROR_INVALID_HANDLE;
     }
@@ -722,7 +725,7 @@ HRESULT WINAPI SHGetDesktopFolder(IShellFolder **ppshf)
         *ppshf = nullptr;
         return E_FAIL;
     }
-    ++machine->folderReferences;
+    ++machine.folderReferences;
     *ppshf = &desktopFolder;
     return S_OK;
 }
@@ -732,7 +735,7 @@ HRESULT WINAPI SHGetSpecialFolderLocation(HWND hwnd, int csidl, LPITEMIDLIST *pp
     const bool fail = Record("SHGetSpecialFolderLocation",
                              Hex(reinterpret_cast<ULONG_PTR>(hwnd)) + ", " + Hex(static_cast<unsigned>(csidl)));
     // A failed call leaves the output as it was: the caller has nothing to free.
-    if (fail || machine->folders.count(csidl) == 0) {
+    if (fail || machine.folders.count(csidl) == 0) {
         return E_FAIL;
     }
     *ppidl = NewList(csidl);
@@ -742,20 +745,20 @@ HRESULT WINAPI SHGetSpecialFolderLocation(HWND hwnd, int csidl, LPITEMIDLIST *pp
 HRESULT WINAPI CoInitialize(LPVOID pvReserved)
 {
     Record("CoInitialize", pvReserved == nullptr ? "NULL" : "reserved");
-    if (SUCCEEDED(machine->coInitializeResult)) {
-        ++machine->comInitializations;
+    if (SUCCEEDED(machine.coInitializeResult)) {
+        ++machine.comInitializations;
     }
-    return machine->coInitializeResult;
+    return machine.coInitializeResult;
 }
 
 void WINAPI CoUninitialize(void)
 {
     Record("CoUninitialize", "");
-    if (machine->comInitializations == 0) {
+    if (machine.comInitializations == 0) {
         Fault("CoUninitialize without a successful CoInitialize");
         return;
     }
-    --machine->comInitializations;
+    --machine.comInitializations;
 }
 
 void WINAPI CoTaskMemFree(LPVOID pv)
@@ -764,7 +767,7 @@ void WINAPI CoTaskMemFree(LPVOID pv)
     if (pv == nullptr) {
         return;
     }
-    if (machine->lists.erase(pv) == 0 && machine->strings.erase(pv) == 0) {
+    if (machine.lists.erase(pv) == 0 && machine.strings.erase(pv) == 0) {
         Fault("CoTaskMemFree of a block that is not live");
         return;
     }
