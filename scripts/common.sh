@@ -16,12 +16,18 @@ ensure_packages() {
         return 1
     fi
     echo "installing: ${missing[*]}"
+    # Wine's 32-bit half comes from the i386 architecture.
+    if [[ " ${missing[*]}" == *:i386* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+        dpkg --add-architecture i386
+    fi
     apt-get update -q >/dev/null
     DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}" >/dev/null
 }
 
 build_packages=(cmake make g++ libgtest-dev clang-tidy cppcheck g++-mingw-w64-i686 g++-mingw-w64-x86-64
     binutils-mingw-w64-i686 binutils-mingw-w64-x86-64)
+# Wine runs the real executables; qemu-user-static stands in for a kernel without 32-bit support.
+wine_packages=(wine wine64 wine32:i386 libc6:i386 xvfb qemu-user-static imagemagick)
 
 # Configures and builds one preset quietly; shows the log when it fails.
 build_preset() {
