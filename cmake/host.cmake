@@ -14,7 +14,9 @@ add_executable(host_tests
     tests/host/command_line_test.cpp
     tests/host/dialogue_test.cpp
     tests/host/installed_items_test.cpp
-    tests/host/shortcuts_test.cpp)
+    tests/host/shortcuts_test.cpp
+    tests/host/dll_search_test.cpp
+    tests/host/fault_injection_test.cpp)
 target_link_libraries(host_tests PRIVATE quarn_flow GTest::gtest_main)
 
 include(GoogleTest)

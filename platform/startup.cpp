@@ -4,6 +4,34 @@
 
 static const unsigned char Blank = ' ';
 static const char Quote = '"';
+static const char KernelName[] = "kernel32.dll";
+
+typedef BOOL(WINAPI *SetDefaultDllDirectoriesProc)(DWORD);
+typedef BOOL(WINAPI *SetDllDirectoryProc)(LPCSTR);
+
+// The shell and COM load DLLs on demand behind the boxes and the folder lookups. Those loads must
+// search the system directory only, never the folder the uninstaller was started from, where
+// anybody may have left a DLL of the same name. Old systems lack both functions; they are looked
+// up, not imported, so the program still starts there.
+static void RestrictDllSearch(void)
+{
+    const HMODULE kernel = GetModuleHandleA(KernelName);
+    if (kernel == NULL) {
+        return;
+    }
+    // Through a generic function type first, as GetProcAddress hands every address out.
+    const FARPROC setDefault = GetProcAddress(kernel, "SetDefaultDllDirectories");
+    if (setDefault != NULL &&
+        reinterpret_cast<SetDefaultDllDirectoriesProc>(reinterpret_cast<void (*)(void)>(setDefault))(
+            LOAD_LIBRARY_SEARCH_SYSTEM32)) {
+        return;
+    }
+    // Takes at least the current directory out of the search.
+    const FARPROC setDirectory = GetProcAddress(kernel, "SetDllDirectoryA");
+    if (setDirectory != NULL) {
+        reinterpret_cast<SetDllDirectoryProc>(reinterpret_cast<void (*)(void)>(setDirectory))("");
+    }
+}
 
 LPSTR ArgumentTail(LPSTR commandLine, LeadByteTest isLeadByte)
 {
@@ -34,6 +62,7 @@ LPSTR ArgumentTail(LPSTR commandLine, LeadByteTest isLeadByte)
 
 int RunProgram(void)
 {
+    RestrictDllSearch();
     return WinMain(GetModuleHandleA(NULL), NULL, ArgumentTail(GetCommandLineA(), IsDBCSLeadByte), SW_SHOWDEFAULT);
 }
 

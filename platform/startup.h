@@ -9,7 +9,8 @@ typedef BOOL(WINAPI *LeadByteTest)(BYTE);
 // The text behind the program name and the blanks that follow it; points into commandLine.
 LPSTR ArgumentTail(LPSTR commandLine, LeadByteTest isLeadByte);
 
-// Runs WinMain on this process's command line and returns its result.
+// Restricts the DLL search to the system directory, then runs WinMain on this process's command
+// line and returns its result.
 int RunProgram(void);
 
 #endif

@@ -47,6 +47,8 @@ typedef HINSTANCE HMODULE;
 #define WINAPI
 #define STDMETHODCALLTYPE
 
+typedef std::intptr_t(WINAPI *FARPROC)();
+
 #define TRUE 1
 #define FALSE 0
 #define MAX_PATH 260
@@ -89,6 +91,7 @@ typedef HINSTANCE HMODULE;
 #define IDNO 7
 
 #define SW_SHOWDEFAULT 10
+#define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
 #define CP_ACP 0
 
 #define CSIDL_PROGRAMS 0x0002
@@ -134,6 +137,7 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine
 // kernel32
 LPSTR WINAPI GetCommandLineA(void);
 HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName);
+FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName);
 BOOL WINAPI IsDBCSLeadByte(BYTE TestChar);
 int WINAPI lstrcmpiA(LPCSTR lpString1, LPCSTR lpString2);
 LPSTR WINAPI lstrcpyA(LPSTR lpString1, LPCSTR lpString2);

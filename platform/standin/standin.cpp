@@ -64,6 +64,9 @@ struct Machine {
     HRESULT coInitializeResult = S_OK;
     int comInitializations = 0;
 
+    bool hasSetDefaultDllDirectories = true;
+    bool hasSetDllDirectory = true;
+
     UINT codePage = 1252;
     std::string commandLine;
 
@@ -223,6 +226,27 @@ std::string FullPath(const std::string &path)
         full += "\\" + part;
     }
     return full;
+}
+
+// The operations whose journaled failure the stand-in acts on.
+const std::set<std::string> Failable = {
+    "GetModuleHandleA", "GetProcAddress", "SetDefaultDllDirectories", "SetDllDirectoryA",
+    "MessageBoxA", "CoInitialize", "RegOpenKeyExA", "RegQueryValueExA", "RegCloseKey", "RegDeleteKeyA",
+    "DeleteFileA", "SHGetDesktopFolder", "SHGetSpecialFolderLocation", "IShellFolder::GetDisplayNameOf",
+    "WideCharToMultiByte",
+};
+
+const HMODULE Kernel32 = reinterpret_cast<HMODULE>(static_cast<ULONG_PTR>(0x7c800000));
+const HMODULE Executable = reinterpret_cast<HMODULE>(static_cast<ULONG_PTR>(0x400000));
+
+BOOL WINAPI StandInSetDefaultDllDirectories(DWORD flags)
+{
+    return Record("SetDefaultDllDirectories", Hex(flags)) ? FALSE : TRUE;
+}
+
+BOOL WINAPI StandInSetDllDirectoryA(LPCSTR path)
+{
+    return Record("SetDllDirectoryA", Quoted(path)) ? FALSE : TRUE;
 }
 
 bool IsLeadByte(UINT codePage, BYTE c)
@@ -476,6 +500,17 @@ void FailCall(const std::string &operation, int occurrence)
     machine.failures[operation].insert(occurrence);
 }
 
+bool CanFail(const std::string &operation)
+{
+    return Failable.count(operation) != 0;
+}
+
+void SetDllSearchFunctions(bool setDefaultDllDirectories, bool setDllDirectory)
+{
+    machine.hasSetDefaultDllDirectories = setDefaultDllDirectories;
+    machine.hasSetDllDirectory = setDllDirectory;
+}
+
 const std::vector<Call> &Journal()
 {
     return machine.journal;
@@ -499,6 +534,36 @@ const std::vector<std::string> &Faults()
     return machine.faults;
 }
 
+std::vector<std::string> Violations(const std::vector<std::string> &allowedDeletions)
+{
+    std::vector<std::string> found;
+    const struct {
+        int count;
+        const char *what;
+    } leftovers[] = {
+        {OpenKeyCount(), "registry handles left open"},
+        {OutstandingLists(), "item lists not freed"},
+        {OutstandingStrings(), "shell strings not freed"},
+        {FolderReferences(), "folder object references not released"},
+        {ComInitializations(), "CoInitialize calls not balanced"},
+    };
+    for (const auto &leftover : leftovers) {
+        if (leftover.count != 0) {
+            found.push_back(std::to_string(leftover.count) + " " + leftover.what);
+        }
+    }
+    found.insert(found.end(), machine.faults.begin(), machine.faults.end());
+    if (machine.boxes.size() > 2) {
+        found.push_back(std::to_string(machine.boxes.size()) + " boxes in one run");
+    }
+    for (const std::string &path : machine.deleteAttempts) {
+        if (std::find(allowedDeletions.begin(), allowedDeletions.end(), path) == allowedDeletions.end()) {
+            found.push_back("DeleteFileA on a path the uninstaller has no business with: " + path);
+        }
+    }
+    return found;
+}
+
 }  // namespace standin
 
 extern "C" {
@@ -511,8 +576,34 @@ LPSTR WINAPI GetCommandLineA(void)
 
 HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName)
 {
-    Record("GetModuleHandleA", Quoted(lpModuleName));
-    return lpModuleName == nullptr ? reinterpret_cast<HMODULE>(static_cast<ULONG_PTR>(0x400000)) : nullptr;
+    if (Record("GetModuleHandleA", Quoted(lpModuleName))) {
+        return nullptr;
+    }
+    if (lpModuleName == nullptr) {
+        return Executable;
+    }
+    return Folded(lpModuleName) == "kernel32.dll" ? Kernel32 : nullptr;
+}
+
+FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName)
+{
+    const bool fail = Record("GetProcAddress", Hex(reinterpret_cast<ULONG_PTR>(hModule)) + ", " + Quoted(lpProcName));
+    if (hModule != Kernel32) {
+        Fault("GetProcAddress on a module that is not loaded");
+        return nullptr;
+    }
+    const std::string name = lpProcName;
+    if (fail) {
+        return nullptr;
+    }
+    // Through a generic function type, as Windows hands every address out.
+    if (name == "SetDefaultDllDirectories" && machine.hasSetDefaultDllDirectories) {
+        return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(StandInSetDefaultDllDirectories));
+    }
+    if (name == "SetDllDirectoryA" && machine.hasSetDllDirectory) {
+        return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(StandInSetDllDirectoryA));
+    }
+    return nullptr;
 }
 
 BOOL WINAPI IsDBCSLeadByte(BYTE TestChar)
@@ -680,12 +771,13 @@ LONG WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, 
 
 LONG WINAPI RegCloseKey(HKEY hKey)
 {
-    Record("RegCloseKey", RootName(hKey));
+    const bool fail = Record("RegCloseKey", RootName(hKey));
     if (machine.openKeys.erase(hKey) == 0) {
         Fault("RegCloseKey on a handle that is not open");
         return ERROR_INVALID_HANDLE;
     }
-    return ERROR_SUCCESS;
+    // A failed close still leaves the handle unusable; there is nothing to retry.
+    return fail ? ERROR_ACCESS_DENIED : ERROR_SUCCESS;
 }
 
 LONG WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey)
@@ -744,11 +836,12 @@ HRESULT WINAPI SHGetSpecialFolderLocation(HWND hwnd, int csidl, LPITEMIDLIST *pp
 
 HRESULT WINAPI CoInitialize(LPVOID pvReserved)
 {
-    Record("CoInitialize", pvReserved == nullptr ? "NULL" : "reserved");
-    if (SUCCEEDED(machine.coInitializeResult)) {
+    const HRESULT result =
+        Record("CoInitialize", pvReserved == nullptr ? "NULL" : "reserved") ? E_FAIL : machine.coInitializeResult;
+    if (SUCCEEDED(result)) {
         ++machine.comInitializations;
     }
-    return machine.coInitializeResult;
+    return result;
 }
 
 void WINAPI CoUninitialize(void)

@@ -68,6 +68,11 @@ void SetCommandLine(const std::string &commandLine);
 
 // Makes the given call of an operation fail (1 = its first call), in that operation's own way.
 void FailCall(const std::string &operation, int occurrence);
+// Whether FailCall has any effect on the operation: some cannot fail.
+bool CanFail(const std::string &operation);
+
+// Which of the DLL search functions kernel32 offers, as on systems old and new.
+void SetDllSearchFunctions(bool setDefaultDllDirectories, bool setDllDirectory);
 
 // Every call, in order.
 const std::vector<Call> &Journal();
@@ -75,6 +80,10 @@ const std::vector<Call> &Journal();
 std::vector<std::string> Trace(const std::vector<std::string> &operations);
 // Misuse seen by the stand-in: double frees, unknown handles, over-release, over-long paths.
 const std::vector<std::string> &Faults();
+
+// What a finished run left broken, one line each: handles, blocks or references not given back,
+// COM out of balance, misuse, more than two boxes, a deletion outside allowedDeletions.
+std::vector<std::string> Violations(const std::vector<std::string> &allowedDeletions);
 
 }  // namespace standin
 

@@ -1,8 +1,6 @@
 // What every flow test stands on: the staged installation and the invariants of a run.
 #include "flow_fixture.h"
 
-#include <algorithm>
-
 #include "startup.h"
 
 const char InstallDir[] = "C:\\Program Files\\Quarn";
@@ -93,17 +91,7 @@ bool FlowTest::InstallationIntact()
 
 void FlowTest::ExpectInvariants(const std::string &run)
 {
-    EXPECT_EQ(standin::OpenKeyCount(), 0) << "registry handles left open " << run;
-    EXPECT_EQ(standin::OutstandingLists(), 0) << "item lists not freed " << run;
-    EXPECT_EQ(standin::OutstandingStrings(), 0) << "shell strings not freed " << run;
-    EXPECT_EQ(standin::FolderReferences(), 0) << "folder object not released " << run;
-    EXPECT_EQ(standin::ComInitializations(), 0) << "COM not balanced " << run;
-    EXPECT_EQ(standin::Faults(), std::vector<std::string>()) << "misuse seen by the stand-in " << run;
-    EXPECT_LE(standin::Boxes().size(), 2U) << "more than two boxes in one run " << run;
-    for (const std::string &path : standin::DeleteAttempts()) {
-        EXPECT_NE(std::find(allowedDeletions.begin(), allowedDeletions.end(), path), allowedDeletions.end())
-            << "DeleteFileA on a path the uninstaller has no business with: " << path << " " << run;
-    }
+    EXPECT_EQ(standin::Violations(allowedDeletions), std::vector<std::string>()) << run;
 }
 
 void FlowTest::TearDown()
