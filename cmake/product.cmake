@@ -10,9 +10,11 @@ else()
     set(ENTRY_SYMBOL Start)
 endif()
 
-add_executable(QuarnUninstall WIN32 ${FLOW_SOURCES})
+enable_language(RC)
+add_executable(QuarnUninstall WIN32 ${FLOW_SOURCES} platform/resources.rc)
 target_include_directories(QuarnUninstall PRIVATE platform flow)
-target_compile_options(QuarnUninstall PRIVATE ${PRODUCT_FLAGS})
+target_compile_options(QuarnUninstall PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${PRODUCT_FLAGS}>)
+set_source_files_properties(platform/resources.rc PROPERTIES OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/platform/uninstall.manifest)
 target_link_options(QuarnUninstall PRIVATE
     -nostdlib -nostartfiles -s
     -Wl,--entry,${ENTRY_SYMBOL}
