@@ -25,12 +25,20 @@ static bool TakeFolderPath(STRRET *name, LPCITEMIDLIST list, char *folder)
     const char *text = NULL;
     switch (name->uType) {
     case STRRET_WSTR: {
-        const int converted =
-            name->pOleStr != NULL
-                ? WideCharToMultiByte(CP_ACP, 0, name->pOleStr, -1, folder, MAX_PATH, NULL, NULL)
-                : 0;
+        // A character the ANSI code page lacks would come out as '?' or, best fitted, as a
+        // look-alike: either names another folder, so such a path is not used. Systems before
+        // Windows 2000 know no flags here and fail the first call; the second serves them.
+        BOOL lossy = FALSE;
+        int converted = 0;
+        if (name->pOleStr != NULL) {
+            converted = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, name->pOleStr, -1, folder, MAX_PATH, NULL,
+                                            &lossy);
+            if (converted == 0) {
+                converted = WideCharToMultiByte(CP_ACP, 0, name->pOleStr, -1, folder, MAX_PATH, NULL, &lossy);
+            }
+        }
         CoTaskMemFree(name->pOleStr);
-        return converted > 1;
+        return converted > 1 && !lossy;
     }
     case STRRET_OFFSET:
         // The text lives inside the item list, so it is read before the list is freed.

@@ -24,7 +24,7 @@ ensure_packages() {
     DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}" >/dev/null
 }
 
-build_packages=(cmake make g++ libgtest-dev clang-tidy cppcheck g++-mingw-w64-i686 g++-mingw-w64-x86-64
+build_packages=(cmake make g++ libgtest-dev clang-tidy cppcheck clang libclang-rt-14-dev g++-mingw-w64-i686 g++-mingw-w64-x86-64
     binutils-mingw-w64-i686 binutils-mingw-w64-x86-64)
 # Wine runs the real executables; qemu-user-static stands in for a kernel without 32-bit support.
 wine_packages=(wine wine64 wine32:i386 libc6:i386 xvfb qemu-user-static imagemagick)

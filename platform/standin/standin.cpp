@@ -659,16 +659,23 @@ int WINAPI WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpWideCharS
     const bool fail = Record("WideCharToMultiByte", Hex(CodePage) + ", " + Hex(dwFlags) + ", " +
                                                         std::to_string(cchWideChar) + ", " +
                                                         std::to_string(cbMultiByte));
-    if (cchWideChar != -1 || lpDefaultChar != nullptr || lpUsedDefaultChar != nullptr) {
+    if (cchWideChar != -1 || lpDefaultChar != nullptr || (dwFlags & ~static_cast<DWORD>(WC_NO_BEST_FIT_CHARS)) != 0) {
         Fault("WideCharToMultiByte called in a form the stand-in does not model");
     }
     if (fail) {
         return 0;
     }
+    // Code page 1252 holds the first 256 characters as they are, 932 only ASCII here; anything
+    // else becomes the default character.
     std::string converted;
+    bool usedDefault = false;
     for (const WCHAR *c = lpWideCharStr; *c != 0; ++c) {
         const bool direct = *c < 0x80 || (machine.codePage == 1252 && *c < 0x100);
         converted += direct ? static_cast<char>(*c) : '?';
+        usedDefault = usedDefault || !direct;
+    }
+    if (lpUsedDefaultChar != nullptr) {
+        *lpUsedDefaultChar = usedDefault ? TRUE : FALSE;
     }
     const int needed = static_cast<int>(converted.size()) + 1;
     if (cbMultiByte == 0) {

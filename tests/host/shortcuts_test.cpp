@@ -72,11 +72,13 @@ TEST_F(Shortcuts, AFolderTheShellCannotNameIsSkipped)
     const struct {
         const char *operation;
         UINT form;
+        std::vector<int> calls[2];  // which calls of the operation fail, to lose folder 1 or folder 2
     } failures[] = {
-        {"SHGetSpecialFolderLocation", STRRET_CSTR},
-        {"IShellFolder::GetDisplayNameOf", STRRET_CSTR},
-        {"IShellFolder::GetDisplayNameOf", STRRET_WSTR},
-        {"WideCharToMultiByte", STRRET_WSTR},
+        {"SHGetSpecialFolderLocation", STRRET_CSTR, {{1}, {2}}},
+        {"IShellFolder::GetDisplayNameOf", STRRET_CSTR, {{1}, {2}}},
+        {"IShellFolder::GetDisplayNameOf", STRRET_WSTR, {{1}, {2}}},
+        // Each folder's conversion is tried twice, the second time without flags.
+        {"WideCharToMultiByte", STRRET_WSTR, {{1, 2}, {2, 3}}},
     };
     const int folders[] = {CSIDL_DESKTOPDIRECTORY, CSIDL_PROGRAMS};
     for (const auto &f : failures) {
@@ -85,7 +87,9 @@ TEST_F(Shortcuts, AFolderTheShellCannotNameIsSkipped)
             standin::Reset();
             StageInstallation();
             standin::SetNameForm(f.form);
-            standin::FailCall(f.operation, which + 1);
+            for (int call : f.calls[which]) {
+                standin::FailCall(f.operation, call);
+            }
             EXPECT_EQ(RunConfirmed(), 0) << run;
             EXPECT_EQ(ShortcutDeletions(), std::vector<std::string>{ShortcutPath(folders[1 - which])}) << run;
             EXPECT_TRUE(standin::Exists(ShortcutPath(folders[which]))) << run;
@@ -93,6 +97,46 @@ TEST_F(Shortcuts, AFolderTheShellCannotNameIsSkipped)
             EXPECT_EQ(standin::Boxes()[1].text, CompletionText) << run;
             ExpectInvariants(run);
         }
+    }
+}
+
+// Before Windows 2000 the conversion refuses the no-best-fit flag; the plain conversion serves.
+TEST_F(Shortcuts, ConversionWithoutFlagsServesOldSystems)
+{
+    StageInstallation();
+    standin::SetNameForm(STRRET_WSTR);
+    standin::FailCall("WideCharToMultiByte", 1);
+    EXPECT_EQ(RunConfirmed(), 0);
+    EXPECT_EQ(standin::Trace({"WideCharToMultiByte"}),
+              (std::vector<std::string>{"WideCharToMultiByte(0x0, 0x400, -1, 260)", "WideCharToMultiByte(0x0, 0x0, -1, 260)",
+                                        "WideCharToMultiByte(0x0, 0x400, -1, 260)"}));
+    EXPECT_FALSE(standin::Exists(ShortcutPath(CSIDL_DESKTOPDIRECTORY)));
+    EXPECT_FALSE(standin::Exists(ShortcutPath(CSIDL_PROGRAMS)));
+}
+
+// A wide path the ANSI code page cannot hold would come out naming another folder. The ANSI forms
+// carry the shell's own bytes and are used as they are.
+TEST_F(Shortcuts, AWidePathTheCodePageCannotHoldIsSkipped)
+{
+    const std::string desktop = "C:\\Users\\J\xfcrgen\\Desktop";
+    for (UINT form : NameForms) {
+        const std::string run = "form " + std::to_string(form);
+        standin::Reset();
+        standin::SetCodePage(932);
+        standin::SetFolderPath(CSIDL_DESKTOPDIRECTORY, desktop);
+        standin::AddFile("C:\\Users\\J?rgen\\Desktop\\Quarn (english).lnk");
+        StageInstallation();
+        allowedDeletions = ProgramPaths(InstallDir);
+        allowedDeletions.push_back(ShortcutPath(CSIDL_PROGRAMS));
+        if (form != STRRET_WSTR) {
+            allowedDeletions.push_back(ShortcutPath(CSIDL_DESKTOPDIRECTORY));
+        }
+        standin::SetNameForm(form);
+        EXPECT_EQ(RunConfirmed(), 0) << run;
+        EXPECT_EQ(standin::Exists(ShortcutPath(CSIDL_DESKTOPDIRECTORY)), form == STRRET_WSTR) << run;
+        EXPECT_FALSE(standin::Exists(ShortcutPath(CSIDL_PROGRAMS))) << run;
+        EXPECT_TRUE(standin::Exists("C:\\Users\\J?rgen\\Desktop\\Quarn (english).lnk")) << run;
+        ExpectInvariants(run);
     }
 }
 
