@@ -3,7 +3,7 @@ set(PRODUCT_FLAGS -Wall -Wextra -Werror -Os
     -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables -fno-unwind-tables
     -fno-stack-protector -fno-ident -ffunction-sections -fdata-sections)
 
-# The i386 ABI puts an underscore before C names.
+# i386 decorates a stdcall C name with an underscore and its argument bytes.
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
     set(ENTRY_SYMBOL _Start@0)
 else()

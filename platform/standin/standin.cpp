@@ -154,17 +154,33 @@ Key *FindKey(HKEY root, const std::string &path, bool create)
         if (key == nullptr) {
             return nullptr;
         }
-        std::unique_ptr<Key> &slot = key->subkeys[Folded(part)];
-        if (!slot) {
-            if (!create) {
-                key->subkeys.erase(Folded(part));
-                return nullptr;
-            }
-            slot = std::make_unique<Key>();
+        const auto found = key->subkeys.find(Folded(part));
+        if (found != key->subkeys.end()) {
+            key = found->second.get();
+        } else if (create) {
+            key = (key->subkeys[Folded(part)] = std::make_unique<Key>()).get();
+        } else {
+            return nullptr;
         }
-        key = slot.get();
     }
     return key;
+}
+
+// The key that holds path's last part, and that part's folded name; null when path is empty or
+// its parent does not exist.
+Key *ParentKey(HKEY root, const std::string &path, std::string *leaf)
+{
+    std::vector<std::string> parts = Split(path);
+    if (parts.empty()) {
+        return nullptr;
+    }
+    *leaf = Folded(parts.back());
+    parts.pop_back();
+    std::string parentPath;
+    for (const std::string &part : parts) {
+        parentPath += part + "\\";
+    }
+    return FindKey(root, parentPath, false);
 }
 
 // What an open handle or a predefined root names, as a root and a path below it.
@@ -371,14 +387,8 @@ bool KeyExists(HKEY root, const std::string &path)
 
 void RemoveKey(HKEY root, const std::string &path)
 {
-    std::vector<std::string> parts = Split(path);
-    const std::string leaf = Folded(parts.back());
-    parts.pop_back();
-    std::string parentPath;
-    for (const std::string &part : parts) {
-        parentPath += part + "\\";
-    }
-    Key *parent = FindKey(root, parentPath, false);
+    std::string leaf;
+    Key *parent = ParentKey(root, path, &leaf);
     if (parent != nullptr) {
         parent->subkeys.erase(leaf);
     }
@@ -796,17 +806,11 @@ LONG WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey)
         Fault("RegDeleteKeyA on a handle that is not open");
         return ERROR_INVALID_HANDLE;
     }
-    std::vector<std::string> parts = Split(path);
-    if (parts.empty()) {
+    if (Split(path).empty()) {
         return ERROR_ACCESS_DENIED;
     }
-    const std::string leaf = Folded(parts.back());
-    parts.pop_back();
-    std::string parentPath;
-    for (const std::string &part : parts) {
-        parentPath += part + "\\";
-    }
-    Key *parent = FindKey(root, parentPath, false);
+    std::string leaf;
+    Key *parent = ParentKey(root, path, &leaf);
     if (parent == nullptr || parent->subkeys.count(leaf) == 0) {
         return ERROR_FILE_NOT_FOUND;
     }
