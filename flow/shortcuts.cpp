@@ -26,14 +26,16 @@ static bool TakeFolderPath(STRRET *name, LPCITEMIDLIST list, char *folder)
     switch (name->uType) {
     case STRRET_WSTR: {
         // A character the ANSI code page lacks would come out as '?' or, best fitted, as a
-        // look-alike: either names another folder, so such a path is not used. Systems before
-        // Windows 2000 know no flags here and fail the first call; the second serves them.
+        // look-alike: either names another folder, so such a path is not used. A UTF-8 code page
+        // loses nothing and takes neither the flag nor the report. Systems before Windows 2000
+        // know no flags here and fail the first call; the second serves them.
+        const bool utf8 = GetACP() == CP_UTF8;
         BOOL lossy = FALSE;
         int converted = 0;
         if (name->pOleStr != NULL) {
-            converted = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, name->pOleStr, -1, folder, MAX_PATH, NULL,
-                                            &lossy);
-            if (converted == 0) {
+            converted = WideCharToMultiByte(CP_ACP, utf8 ? 0 : WC_NO_BEST_FIT_CHARS, name->pOleStr, -1, folder,
+                                            MAX_PATH, NULL, utf8 ? NULL : &lossy);
+            if (converted == 0 && !utf8) {
                 converted = WideCharToMultiByte(CP_ACP, 0, name->pOleStr, -1, folder, MAX_PATH, NULL, &lossy);
             }
         }

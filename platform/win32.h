@@ -93,6 +93,7 @@ typedef std::intptr_t(WINAPI *FARPROC)();
 #define SW_SHOWDEFAULT 10
 #define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
 #define CP_ACP 0
+#define CP_UTF8 65001
 #define WC_NO_BEST_FIT_CHARS 0x00000400
 
 #define CSIDL_PROGRAMS 0x0002
@@ -140,6 +141,7 @@ LPSTR WINAPI GetCommandLineA(void);
 HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName);
 FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName);
 BOOL WINAPI IsDBCSLeadByte(BYTE TestChar);
+UINT WINAPI GetACP(void);
 int WINAPI lstrcmpiA(LPCSTR lpString1, LPCSTR lpString2);
 LPSTR WINAPI lstrcpyA(LPSTR lpString1, LPCSTR lpString2);
 LPSTR WINAPI lstrcatA(LPSTR lpString1, LPCSTR lpString2);

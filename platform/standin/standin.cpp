@@ -621,6 +621,12 @@ BOOL WINAPI IsDBCSLeadByte(BYTE TestChar)
     return IsLeadByte(machine.codePage, TestChar) ? TRUE : FALSE;
 }
 
+UINT WINAPI GetACP(void)
+{
+    Record("GetACP", "");
+    return machine.codePage;
+}
+
 int WINAPI lstrcmpiA(LPCSTR lpString1, LPCSTR lpString2)
 {
     Record("lstrcmpiA", Quoted(lpString1) + ", " + Quoted(lpString2));
@@ -672,14 +678,26 @@ int WINAPI WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpWideCharS
     if (cchWideChar != -1 || lpDefaultChar != nullptr || (dwFlags & ~static_cast<DWORD>(WC_NO_BEST_FIT_CHARS)) != 0) {
         Fault("WideCharToMultiByte called in a form the stand-in does not model");
     }
-    if (fail) {
+    // As on Windows, UTF-8 takes no flags and no report of a default character.
+    const bool utf8 = machine.codePage == CP_UTF8;
+    if (fail || (utf8 && (dwFlags != 0 || lpUsedDefaultChar != nullptr))) {
         return 0;
     }
-    // Code page 1252 holds the first 256 characters as they are, 932 only ASCII here; anything
-    // else becomes the default character.
+    // Code page 1252 holds the first 256 characters as they are, 932 only ASCII here, UTF-8
+    // everything; anything else becomes the default character.
     std::string converted;
     bool usedDefault = false;
     for (const WCHAR *c = lpWideCharStr; *c != 0; ++c) {
+        if (utf8 && *c >= 0x80) {
+            if (*c < 0x800) {
+                converted += static_cast<char>(0xC0 | (*c >> 6));
+            } else {
+                converted += static_cast<char>(0xE0 | (*c >> 12));
+                converted += static_cast<char>(0x80 | ((*c >> 6) & 0x3F));
+            }
+            converted += static_cast<char>(0x80 | (*c & 0x3F));
+            continue;
+        }
         const bool direct = *c < 0x80 || (machine.codePage == 1252 && *c < 0x100);
         converted += direct ? static_cast<char>(*c) : '?';
         usedDefault = usedDefault || !direct;

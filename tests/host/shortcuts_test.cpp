@@ -114,6 +114,26 @@ TEST_F(Shortcuts, ConversionWithoutFlagsServesOldSystems)
     EXPECT_FALSE(standin::Exists(ShortcutPath(CSIDL_PROGRAMS)));
 }
 
+// Where the ANSI code page is UTF-8 every wide path converts exactly, without the flag or the
+// report, which that code page refuses.
+TEST_F(Shortcuts, AUtf8CodePageConvertsEveryWidePath)
+{
+    standin::SetCodePage(CP_UTF8);
+    standin::SetFolderPath(CSIDL_DESKTOPDIRECTORY, "C:\\Users\\J\xfcrgen\\Desktop");
+    const std::string converted = "C:\\Users\\J\xc3\xbcrgen\\Desktop\\Quarn (english).lnk";
+    standin::AddFile(converted);
+    StageInstallation();
+    allowedDeletions = ProgramPaths(InstallDir);
+    allowedDeletions.push_back(converted);
+    allowedDeletions.push_back(ShortcutPath(CSIDL_PROGRAMS));
+    standin::SetNameForm(STRRET_WSTR);
+    EXPECT_EQ(RunConfirmed(), 0);
+    EXPECT_EQ(standin::Trace({"WideCharToMultiByte"}),
+              (std::vector<std::string>{"WideCharToMultiByte(0x0, 0x0, -1, 260)", "WideCharToMultiByte(0x0, 0x0, -1, 260)"}));
+    EXPECT_FALSE(standin::Exists(converted));
+    EXPECT_FALSE(standin::Exists(ShortcutPath(CSIDL_PROGRAMS)));
+}
+
 // A wide path the ANSI code page cannot hold would come out naming another folder. The ANSI forms
 // carry the shell's own bytes and are used as they are.
 TEST_F(Shortcuts, AWidePathTheCodePageCannotHoldIsSkipped)
