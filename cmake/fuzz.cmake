@@ -10,6 +10,7 @@ set(QUARN_FUZZ_SECONDS 60 CACHE STRING "How long each fuzz target runs as a test
 
 foreach(target tail flow)
     add_executable(${target}_fuzz tests/fuzz/${target}_fuzz.cpp)
+    target_include_directories(${target}_fuzz PRIVATE tests)
     target_link_libraries(${target}_fuzz PRIVATE quarn_fuzz_flow)
     target_link_options(${target}_fuzz PRIVATE -fsanitize=fuzzer,address,undefined)
     add_test(NAME fuzz-${target}

@@ -17,6 +17,7 @@ add_executable(host_tests
     tests/host/shortcuts_test.cpp
     tests/host/dll_search_test.cpp
     tests/host/fault_injection_test.cpp)
+target_include_directories(host_tests PRIVATE tests)
 target_link_libraries(host_tests PRIVATE quarn_flow GTest::gtest_main)
 
 include(GoogleTest)

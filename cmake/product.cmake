@@ -34,6 +34,7 @@ endif()
 # The end-to-end driver is a 64-bit test tool of ours; it drives both the twin and the shipped build.
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
     add_executable(quarn-e2e tests/e2e/driver.cpp)
+    target_include_directories(quarn-e2e PRIVATE tests)
     target_compile_options(quarn-e2e PRIVATE -Wall -Wextra -Werror -O2)
     target_link_options(quarn-e2e PRIVATE -static)
     target_link_libraries(quarn-e2e PRIVATE shell32 user32 advapi32)

@@ -515,6 +515,11 @@ bool CanFail(const std::string &operation)
     return Failable.count(operation) != 0;
 }
 
+std::vector<std::string> FailableOperations()
+{
+    return std::vector<std::string>(Failable.begin(), Failable.end());
+}
+
 void SetDllSearchFunctions(bool setDefaultDllDirectories, bool setDllDirectory)
 {
     machine.hasSetDefaultDllDirectories = setDefaultDllDirectories;

@@ -70,6 +70,7 @@ void SetCommandLine(const std::string &commandLine);
 void FailCall(const std::string &operation, int occurrence);
 // Whether FailCall has any effect on the operation: some cannot fail.
 bool CanFail(const std::string &operation);
+std::vector<std::string> FailableOperations();
 
 // Which of the DLL search functions kernel32 offers, as on systems old and new.
 void SetDllSearchFunctions(bool setDefaultDllDirectories, bool setDllDirectory);

@@ -13,23 +13,12 @@
 #include <string>
 #include <vector>
 
+#include "expected.h"
+
 namespace {
 
-const char Caption[] = "Quarn uninstall";
-const char QuestionText[] = "Are you sure you want to delete Quarn and all its components?";
-const char RefusalText[] = "This program cannot be run from command line and will be terminated.";
-const char CompletionText[] = "Quarn has been successfully uninstalled.";
-
-const char InstallDir[] = "C:\\Program Files\\Quarn";
 const char UninstallerCopy[] = "C:\\Program Files\\Quarn\\QuarnUninstall.exe";
 const char StartDir[] = "C:\\quarn-e2e\\cwd";
-const char ProductKey[] = "Software\\QuarnUS";
-const char UninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QuarnUS";
-const char *const ProgramFiles[10] = {
-    "Tovik8.dll", "Quarn8.dll", "Spare.dat", "Core.dat", "Skin10.dll",
-    "Skin20.dll", "Skin30.dll", "DelQuarn.dat", "notes.txt", "Quarn.exe",
-};
-const char ShortcutName[] = "Quarn (english).lnk";
 
 enum DirValue { NormalDir, EmptyDir, RelativeDir, OverlongDir };
 
@@ -40,7 +29,7 @@ struct Scenario {
     int answer;        // to the question
     bool productKey;
     DirValue dir;
-    unsigned absentFiles;  // bit i: ProgramFiles[i] not staged
+    unsigned absentFiles;  // bit i: ProgramFileNames[i] not staged
     int readOnlyFile;      // index, or -1
     int heldOpenFile;      // index, or -1
     bool entrySubkey;      // the installed-programs entry has a subkey
@@ -179,7 +168,7 @@ std::vector<Item> Inventory(const Scenario &s)
     for (int i = 0; i < 10; ++i) {
         const bool staged = (s.absentFiles & (1u << i)) == 0;
         const bool locked = i == s.readOnlyFile || i == s.heldOpenFile;
-        items.push_back({"program file", false, NULL, std::string(InstallDir) + "\\" + ProgramFiles[i], staged,
+        items.push_back({"program file", false, NULL, std::string(InstallDir) + "\\" + ProgramFileNames[i], staged,
                          filesGo && staged && !locked});
     }
     items.push_back({"install directory", false, NULL, InstallDir, true, false});
@@ -191,7 +180,7 @@ std::vector<Item> Inventory(const Scenario &s)
     items.push_back({"programs shortcut", false, NULL, programs + "\\" + ShortcutName, true, proceeds});
     items.push_back({"other shortcut", false, NULL, desktop + "\\Quarn (deutsch).lnk", true, false});
     items.push_back({"subfolder shortcut", false, NULL, programs + "\\Quarn\\" + ShortcutName, true, false});
-    for (const char *name : ProgramFiles) {
+    for (const char *name : ProgramFileNames) {
         items.push_back({"decoy at drive root", false, NULL, std::string("C:\\") + name, true, false});
         items.push_back({"decoy in start dir", false, NULL, std::string(StartDir) + "\\" + name, true, false});
         items.push_back({"decoy under start dir", false, NULL, std::string(StartDir) + "\\Quarn\\" + name, true, false});
@@ -221,12 +210,12 @@ void Stage(const Scenario &s, const std::vector<Item> &items)
         SetString(HKEY_LOCAL_MACHINE, std::string(UninstallKey) + "\\Options", "Kept", "yes");
     }
     if (s.readOnlyFile >= 0) {
-        SetFileAttributesA((std::string(InstallDir) + "\\" + ProgramFiles[s.readOnlyFile]).c_str(),
+        SetFileAttributesA((std::string(InstallDir) + "\\" + ProgramFileNames[s.readOnlyFile]).c_str(),
                            FILE_ATTRIBUTE_READONLY);
     }
     if (s.heldOpenFile >= 0) {
         // Open without FILE_SHARE_DELETE: nobody may delete it while we hold it.
-        heldOpen = CreateFileA((std::string(InstallDir) + "\\" + ProgramFiles[s.heldOpenFile]).c_str(), GENERIC_READ,
+        heldOpen = CreateFileA((std::string(InstallDir) + "\\" + ProgramFileNames[s.heldOpenFile]).c_str(), GENERIC_READ,
                                FILE_SHARE_READ, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
     }
 }

@@ -8,21 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "expected.h"
 #include "standin.h"
 #include "startup.h"
 
 namespace {
 
-const char *const ProgramFiles[] = {
-    "\\Tovik8.dll", "\\Quarn8.dll",  "\\Spare.dat",    "\\Core.dat",  "\\Skin10.dll",
-    "\\Skin20.dll", "\\Skin30.dll", "\\DelQuarn.dat", "\\notes.txt", "\\Quarn.exe",
-};
-const char ShortcutName[] = "\\Quarn (english).lnk";
-const char *const Failable[] = {
-    "GetModuleHandleA", "GetProcAddress", "SetDefaultDllDirectories", "SetDllDirectoryA", "MessageBoxA",
-    "CoInitialize", "RegOpenKeyExA", "RegQueryValueExA", "RegCloseKey", "RegDeleteKeyA", "DeleteFileA",
-    "SHGetDesktopFolder", "SHGetSpecialFolderLocation", "IShellFolder::GetDisplayNameOf", "WideCharToMultiByte",
-};
 const DWORD Types[] = {REG_SZ, REG_EXPAND_SZ, REG_BINARY, REG_DWORD, 7, REG_NONE};
 const HRESULT ComResults[] = {S_OK, S_FALSE, E_FAIL, RPC_E_CHANGED_MODE};
 
@@ -60,14 +51,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     standin::SetCoInitializeResult(input.PickValueInArray(ComResults));
     standin::SetCodePage(input.ConsumeBool() ? 932 : 1252);
     standin::SetDllSearchFunctions(input.ConsumeBool(), input.ConsumeBool());
+    const std::vector<std::string> failable = standin::FailableOperations();
     const int failures = input.ConsumeIntegralInRange(0, 3);
     for (int i = 0; i < failures; ++i) {
-        standin::FailCall(input.PickValueInArray(Failable), input.ConsumeIntegralInRange(1, 12));
+        const std::string &operation = failable[input.ConsumeIntegralInRange<size_t>(0, failable.size() - 1)];
+        standin::FailCall(operation, input.ConsumeIntegralInRange(1, 12));
     }
 
-    standin::CreateKey(HKEY_CURRENT_USER, "Software\\QuarnUS");
+    standin::CreateKey(HKEY_CURRENT_USER, ProductKey);
     if (valuePresent) {
-        standin::SetValue(HKEY_CURRENT_USER, "Software\\QuarnUS", "InstallDir", type, value);
+        standin::SetValue(HKEY_CURRENT_USER, ProductKey, "InstallDir", type, value);
     }
     standin::SetNameForm(form);
     standin::SetFolderPath(CSIDL_DESKTOPDIRECTORY, desktop);
@@ -81,12 +74,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         dir.pop_back();
     }
     std::vector<std::string> allowed;
-    for (const char *name : ProgramFiles) {
-        allowed.push_back(dir + name);
+    for (const char *name : ProgramFileNames) {
+        allowed.push_back(dir + "\\" + name);
     }
     // An empty folder path would put the shortcut name at the root of a drive: never allowed.
     for (const std::string &folder : {UpToZero(desktop), UpToZero(programs)}) {
-        allowed.push_back(folder.empty() ? std::string() : folder + ShortcutName);
+        allowed.push_back(folder.empty() ? std::string() : folder + "\\" + ShortcutName);
     }
 
     if (RunProgram() != 0) {

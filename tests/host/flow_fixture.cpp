@@ -3,21 +3,8 @@
 
 #include "startup.h"
 
-const char InstallDir[] = "C:\\Program Files\\Quarn";
-const char ProductKey[] = "Software\\QuarnUS";
 const char InstallDirValue[] = "InstallDir";
-const char UninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QuarnUS";
-const char *const ProgramFileNames[10] = {
-    "Tovik8.dll", "Quarn8.dll", "Spare.dat", "Core.dat", "Skin10.dll",
-    "Skin20.dll", "Skin30.dll", "DelQuarn.dat", "notes.txt", "Quarn.exe",
-};
-const char ShortcutName[] = "Quarn (english).lnk";
 const char ConfirmedCommandLine[] = "\"C:\\Program Files\\Quarn\\QuarnUninstall.exe\" -removequarn";
-
-const char Caption[] = "Quarn uninstall";
-const char QuestionText[] = "Are you sure you want to delete Quarn and all its components?";
-const char RefusalText[] = "This program cannot be run from command line and will be terminated.";
-const char CompletionText[] = "Quarn has been successfully uninstalled.";
 
 static const char StrangerFile[] = "C:\\Program Files\\Quarn\\Settings.ini";
 static const char OtherShortcut[] = "Quarn (deutsch).lnk";

@@ -8,20 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "expected.h"
 #include "standin.h"
 
-extern const char InstallDir[];
-extern const char ProductKey[];
 extern const char InstallDirValue[];
-extern const char UninstallKey[];
-extern const char *const ProgramFileNames[10];
-extern const char ShortcutName[];
 extern const char ConfirmedCommandLine[];
-
-extern const char Caption[];
-extern const char QuestionText[];
-extern const char RefusalText[];
-extern const char CompletionText[];
 
 // The ten program files under dir, as the uninstaller composes their paths.
 std::vector<std::string> ProgramPaths(const std::string &dir);
